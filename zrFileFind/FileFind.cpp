@@ -1,0 +1,1 @@
+#include "zrFileFind.h"

@@ -1,0 +1,1 @@
+#include "zrFileUtils.h"

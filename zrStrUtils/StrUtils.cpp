@@ -1,0 +1,1 @@
+#include "zrStrUtils.h"
