@@ -24,7 +24,7 @@ struct TSearchRecEx {
 // result of FindFirstEx no search is left open.
 DWORD FindFirstEx(const std::string& pattern, DWORD includeAttr, DWORD excludeAttr, TSearchRecEx& rec);
 DWORD FindNextEx(TSearchRecEx& rec);
-void FindCloseEx(TSearchRecEx& rec);
+void FindCloseEx(TSearchRecEx& rec);  // leaves FindHandle INVALID_HANDLE_VALUE
 
 // Closes the search of a record when the scope ends.
 class TFindScope {
