@@ -9,6 +9,26 @@
 #include "zrRtl.h"
 
 // ---------------------------------------------------------- SectionList.cpp
+// The name comparison of this unit: equal when CompareStringA (user's default
+// locale, NORM_IGNORECASE) reports the texts equal. Built once per lookup and
+// used on many texts; texts made only of bytes that the locale was found to
+// compare as plain ASCII (every letter equal to its other case, no byte
+// ignored, no two such bytes equal) are answered by folding case, without the
+// call. The name must outlive the matcher.
+class TNameMatcher {
+public:
+    explicit TNameMatcher(const std::string& name);
+    TNameMatcher(std::string&&) = delete;
+    bool SameAs(const std::string& text) const;   // the whole texts
+    bool IsKeyOf(const std::string& line) const;  // the line's text before its first "="
+private:
+    bool SameAsSlow(const char* text, size_t length) const;
+    const std::string& Name;
+    const unsigned char* Fold;  // per byte its case fold, 0 for bytes left to CompareStringA
+    std::string Folded;         // Name folded
+    bool Plain;                 // every byte of Name has a fold
+};
+
 // One entry per section: the text is the section name, the object its line
 // list (a TStringList the entry owns).
 class TSectionList : public TStringList {
@@ -16,7 +36,7 @@ public:
     TSectionList();
     // Lookup from LastFound on, wrapping around; -1 when missing.
     int IndexOf(const std::string& name) const override;
-    TStringList* Lines(int index) const;
+    TStringList* Lines(int index) const;  // nullptr for an index outside the list
     // Drops every section named like one above it; true when one went.
     bool RemoveDuplicates();
 
@@ -24,10 +44,14 @@ public:
 };
 
 // -------------------------------------------------------------- IniFile.cpp
+// Loads the file on construction; raises EInOutError "Cannot open file <path>"
+// when it exists but cannot be opened. A writable object whose file existed
+// holds it open (others may read, not write) until it goes or opens another.
 class TzrIniFile : public TObject {
 public:
     // All four load options on.
     TzrIniFile(const std::string& fileName, bool readOnly);
+    // The caller owns the object.
     static TzrIniFile* Create(const std::string& fileName, bool readOnly);
     static TzrIniFile* CreateWithOptions(const std::string& fileName, bool readOnly, bool skipComments,
                                          bool skipLinesWithoutEquals, bool trimAroundEquals, bool stripQuotes);
