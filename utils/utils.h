@@ -1,5 +1,5 @@
-// utils: the general utility units: system queries and the message pump
-// (later also message boxes, system actions and environment variables).
+// utils: the general utility units: system queries, the message pump, message
+// boxes and window helpers, system actions, environment variables and platform.
 #pragma once
 
 #include <windows.h>
@@ -17,3 +17,39 @@ int StrToIntOrZero(const std::string& text);  // decimal or "$" hex; 0 when not 
 // Dispatches every message waiting in this thread's queue, then sleeps 1 ms.
 // A WM_QUIT ends it at once (taken from the queue, no sleep).
 void PumpMessages();
+
+// --------------------------------------------------------- MessageBoxes.cpp
+extern std::string AppTitle;  // caption of every error and warning box; "Error"/"Warning" when empty
+extern UINT MessageBoxFlags;  // or-ed into the style of every box
+extern HWND OwnerWindow;      // its last active popup owns the boxes and modal dialogs
+void ShowErrorBox(const std::string& text);    // OK box with MB_ICONHAND
+void ShowWarningBox(const std::string& text);  // OK box with MB_ICONEXCLAMATION
+// MessageBoxA, task-modal, centred in the work area by a one-shot CBT hook.
+int CenteredMessageBox(HWND owner, const std::string& caption, const std::string& text, UINT flags);
+void CenterInWorkArea(HWND window);  // moves only: size, z-order and activation stay
+void ClampToScreen(RECT& rect);      // shifts rect into the primary screen, size kept
+void ClampToArea(RECT& rect, int width, int height);  // the same for a screen of that size
+RECT ControlRectInParent(HWND parent, HWND control);  // in the parent's client coordinates
+void RedrawNow(HWND window);  // invalidates and repaints at once
+int RectWidth(const RECT& rect);
+int RectHeight(const RECT& rect);
+
+// -------------------------------------------------------- SystemActions.cpp
+// ExitWindowsEx; on the NT family SeShutdownPrivilege is enabled first for a
+// shutdown, restart or power-off. True when ExitWindowsEx accepted.
+bool ExitWindowsWithPrivilege(UINT flags);
+bool RestartWindows(bool force);  // EWX_REBOOT, with EWX_FORCE when force
+// Starts a hidden batch file beside the program's folder that deletes the
+// program once it has ended, then its folder (when removeFolder and empty),
+// then itself. EInOutError when the batch file cannot be written.
+void DeleteSelf(bool removeFolder);
+// The batch file of DeleteSelf. retries > 0: gives up after that many tries,
+// about a second apart (NT family); 0: loops until the file is gone (9x).
+void WriteSelfDeleteBatch(const std::string& path, const std::string& exe, const std::string& folder,
+                          bool removeFolder, int retries);
+extern const int SelfDeleteRetries;  // the bound DeleteSelf uses on the NT family
+
+// ------------------------------------------------------------- Platform.cpp
+// True on the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT), false
+// on the 9x family. Read once and kept for the whole run.
+bool IsWinNT();
