@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The program's main job on a ready-made sample: stages a small product in a
+# Wine prefix of its own, runs "Uninstall.exe /s" on it, and prints what was
+# there before and what is left after.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/packages.sh"
+build=$root/build/x86_64
+cmake --no-warn-unused-cli -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" >/dev/null
+cmake --build "$build" --target Uninstall -j "$(nproc)" >/dev/null
+
+export WINEPREFIX=$root/build/wineprefix-sample
+echo "Making the sample's Wine prefix ($WINEPREFIX)..."
+"$root/scripts/wine-prefix.sh" "$WINEPREFIX"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+
+drive_c=$WINEPREFIX/drive_c
+user=$(ls "$drive_c/users" | grep -v -x Public | head -n 1)
+app_unix="$drive_c/Program Files/Orvel Sample"
+menu_unix="$drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvel Sample"
+desk_unix="$drive_c/users/$user/Desktop"
+app='C:\Program Files\Orvel Sample'
+menu="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Orvel Sample"
+desk="C:\\users\\$user\\Desktop"
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvelSample'
+
+# The product as its installer left it.
+mkdir -p "$app_unix/bin" "$app_unix/Help" "$app_unix/Data/Cache" "$menu_unix" "$desk_unix"
+echo "program" > "$app_unix/bin/sample.exe"
+echo "library" > "$app_unix/bin/sample.dll"
+echo "help" > "$app_unix/Help/Sample.hlp"
+echo "help index" > "$app_unix/Help/Sample.gid"
+echo "read me" > "$app_unix/readme.txt"
+echo "cache" > "$app_unix/Data/Cache/page1.tmp"
+echo "log 1" > "$app_unix/Data/run1.log"
+echo "log 2" > "$app_unix/Data/run2.log"
+echo "link" > "$menu_unix/Orvel Sample.lnk"
+echo "link" > "$menu_unix/Read Me.lnk"
+echo "link" > "$desk_unix/Orvel Sample.lnk"
+echo "user's own" > "$desk_unix/my notes.txt"
+echo "silent settings" > "$app_unix/setup.iss"
+cp "$build/Uninstall/Uninstall.exe" "$app_unix/Uninstall.exe"
+cat > "$app_unix/install.log" <<LOG
+[Strings]
+AppID=OrvelSample
+1=Orvel Sample Uninstall
+10=Deleting %s
+15=Removing folder %s
+
+[CopyFiles]
+$app\\bin\\sample.exe=1
+$app\\bin\\sample.dll=1
+$app\\Help\\Sample.hlp=1
+$app\\readme.txt=1
+
+[DataFiles]
+$app\\Data\\*.log=
+
+[DataFolders]
+$app\\Data\\Cache=
+
+[Shortcuts]
+$menu\\Orvel Sample.lnk=
+$menu\\Read Me.lnk=
+$desk\\Orvel Sample.lnk=
+
+[CreateDirs]
+$app=
+$app\\bin=
+$app\\Help=
+$app\\Data=
+$menu=
+LOG
+sed -i 's/$/\r/' "$app_unix/install.log"
+wine reg add "$key" /v DisplayName /d "Orvel Sample" /f >/dev/null 2>&1
+wine reg add "$key" /v SilentSettings /d "$app\\setup.iss" /f >/dev/null 2>&1
+
+show() {
+    echo "  files:"
+    for dir in "$app_unix" "$menu_unix" "$desk_unix"; do
+        [ -e "$dir" ] && find "$dir" | sed "s|^$drive_c|    C:|" | sort
+    done
+    echo "  Uninstall key:"
+    if wine reg query "$key" >/dev/null 2>&1; then
+        wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/    /'
+    else
+        echo "    (none)"
+    fi
+}
+
+echo
+echo "Before the uninstall:"
+show
+echo
+echo "Running: wine \"$app\\Uninstall.exe\" /s"
+set +e
+wine "$app\\Uninstall.exe" /s
+code=$?
+set -e
+echo "Exit code: $code"
+# The uninstaller removes its own file through a batch file once it has ended.
+for _ in $(seq 1 50); do [ -e "$app_unix/Uninstall.exe" ] || break; sleep 0.2; done
+sleep 1
+echo
+echo "After the uninstall (the user's own file on the desktop stays):"
+show

@@ -1,0 +1,103 @@
+#include "ScenarioSupport.h"
+
+#include <shlwapi.h>
+
+#include <stdexcept>
+
+#include "zrRtl.h"
+
+namespace {
+
+const char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Argument 0 of our own command line: under Wine without drive Z: it holds
+// the "\\?\unix\..." form, which CopyFileA understands (GetModuleFileNameA
+// drops the "\\?\" there).
+std::string OwnProgramPath() {
+    std::string line = GetCommandLineA();
+    if (!line.empty() && line[0] == '"') return line.substr(1, line.find('"', 1) - 1);
+    return line.substr(0, line.find(' '));
+}
+
+}  // namespace
+
+std::string BuiltUninstaller() {
+    std::string self = OwnProgramPath();
+    std::string testsDir = self.substr(0, self.find_last_of('\\'));        // ...\tests
+    std::string buildDir = testsDir.substr(0, testsDir.find_last_of('\\'));  // ...\x86_64
+    return buildDir + "\\Uninstall\\Uninstall.exe";
+}
+
+DWORD RunAndWaitExit(const std::string& commandLine, const std::string& currentDir, DWORD timeoutMs) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string line = commandLine;
+    // No console is handed down: batch files started by the program must not
+    // write into the test's output.
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi))
+        throw std::runtime_error("cannot start " + commandLine);
+    TKernelHandle process(pi.hProcess), thread(pi.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        return STILL_ACTIVE;
+    }
+    GetExitCodeProcess(process.Get(), &code);
+    return code;
+}
+
+bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+TWin9xProgram::TWin9xProgram(const std::string& exeName) : Key("Software\\Wine\\AppDefaults\\" + exeName) {
+    TKeyHandle key;
+    RegCreateKeyA(HKEY_CURRENT_USER, Key.c_str(), key.Put());
+    RegSetValueExA(key.Get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+}
+
+TWin9xProgram::~TWin9xProgram() { SHDeleteKeyA(HKEY_CURRENT_USER, Key.c_str()); }
+
+TProduct::TProduct(const std::string& appId, const std::string& exeName) : Id(appId), ExeName(exeName) {
+    CreateDirectoryA(AppDir().c_str(), nullptr);
+    if (!CopyFileA(BuiltUninstaller().c_str(), Exe().c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + BuiltUninstaller());
+}
+
+TProduct::~TProduct() {
+    SHDeleteKeyA(HKEY_CURRENT_USER, UninstallKeyPath().c_str());
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str());
+}
+
+std::string TProduct::UninstallKeyPath() const { return kUninstallParent + Id; }
+
+void TProduct::WriteLog(const std::string& sections) const {
+    WriteFileBytes(LogPath(), "[Strings]\r\nAppID=" + Id + "\r\n" + sections);
+}
+
+void TProduct::RegisterUninstallKey(HKEY root, const std::string& silentSettings) const {
+    TKeyHandle key;
+    RegCreateKeyA(root, UninstallKeyPath().c_str(), key.Put());
+    std::string name = "Product " + Id;
+    RegSetValueExA(key.Get(), "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                   static_cast<DWORD>(name.size() + 1));
+    if (!silentSettings.empty())
+        RegSetValueExA(key.Get(), "SilentSettings", 0, REG_SZ, reinterpret_cast<const BYTE*>(silentSettings.c_str()),
+                       static_cast<DWORD>(silentSettings.size() + 1));
+}
+
+bool TProduct::UninstallKeyExists(HKEY root) const {
+    TKeyHandle key;
+    return RegOpenKeyExA(root, UninstallKeyPath().c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+DWORD TProduct::Run(const std::string& args) const {
+    return RunAndWaitExit("\"" + Exe() + "\" " + args, Root());
+}
