@@ -75,6 +75,9 @@ void ShowStatus(const std::string& text);
 void StepProgress();
 void NextStage();
 int ProgressPosition(int done, int total);  // percent, a half rounded to even
+// A section whose undo processor is not built yet: its entries are counted
+// and each advances the progress; nothing is touched.
+void PassOverSection(const std::string& name);
 
 // ------------------------------------------------------- FilesAndFolders.cpp
 void DeleteFilesByMask(const std::string& mask);
@@ -89,6 +92,31 @@ void RemoveShortcuts();
 // The extension is the text from the last "." after the last "\" or ":".
 std::string ExtractFileExt(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+// ----------------------------------------------------------- ProgramRuns.cpp
+// PreRunApp (true) or RunApp (false); false when an entry failed.
+bool RunProgramSection(bool beforeUninstall);
+
+// ------------------------------------------------------- RegistryEntries.cpp
+void RemoveRegistryEntries();  // AddReg, then CreateKeys
+
+// ------------------------------------------------------------ IniEntries.cpp
+void RemoveIniEntries();
+
+// ----------------------------------------------------- EnvironmentEntries.cpp
+void RemoveEnvVars();
+
+// ----------------------------------------------------------- SharedFiles.cpp
+void ReleaseSharedFiles();
+
+// ------------------------------------------------------ SharedAssemblies.cpp
+void RemoveSharedAssemblies();
+
+// ----------------------------------------------------------------- Fonts.cpp
+void RemoveFonts();
+
+// ------------------------------------------------------------ ComServers.cpp
+void UnregisterServers();
 
 // ---------------------------------------------------------------- Finish.cpp
 void RepairHandOff();

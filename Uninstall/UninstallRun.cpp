@@ -27,18 +27,6 @@ void ShowStageIcon(int id) {
     if (!UninstallState.Silent) ShowWindow(GetDlgItem(UninstallState.PageWindow, id), SW_SHOW);
 }
 
-// Sections whose undo processors come with later work: they are counted,
-// and here each entry only advances the progress; nothing is touched.
-void PassOverSection(const char* name) {
-    LoadSection(name);
-    for (int i = 0; i < UninstallState.SectionLines->Count(); ++i) StepProgress();
-}
-
-bool RunProgramSection(bool beforeUninstall) {
-    PassOverSection(beforeUninstall ? "PreRunApp" : "RunApp");
-    return true;
-}
-
 DWORD RunStages() {
     TUninstallState& s = UninstallState;
     s.StageIndex = 0;
@@ -57,19 +45,22 @@ DWORD RunStages() {
     }
 
     if (!RunProgramSection(true)) return WORKER_RUN_FAILED;
-    PassOverSection("SharedAssemblies");
+    ReleaseSharedFiles();
+    RemoveSharedAssemblies();
     NextStage();
 
     RemoveShortcuts();
     NextStage();
 
-    for (const char* name : {"AddReg", "CreateKeys", "AddIni", "EnvVars"}) PassOverSection(name);
+    RemoveRegistryEntries();
+    RemoveIniEntries();
+    RemoveEnvVars();
     NextStage();
 
-    PassOverSection("RegFonts");
+    RemoveFonts();
     NextStage();
 
-    PassOverSection("RegServers");
+    UnregisterServers();
     NextStage();
 
     RemoveFiles();
@@ -84,6 +75,11 @@ DWORD RunStages() {
 DWORD WINAPI WorkerThreadProc(LPVOID) { return UninstallWorker(); }
 
 }  // namespace
+
+void PassOverSection(const std::string& name) {
+    LoadSection(name);
+    for (int i = 0; i < UninstallState.SectionLines->Count(); ++i) StepProgress();
+}
 
 int ProgressPosition(int done, int total) {
     // done / total * 100 rounded to the nearest integer, a half to the even

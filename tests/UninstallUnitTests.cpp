@@ -58,3 +58,27 @@ TEST(UninstallRoutines, ProtectedFoldersAreRefused) {
                                 std::string("\\\\server\\share\\App")})
         EXPECT_FALSE(IsProtectedFolder(allowed)) << "[" << allowed << "]";
 }
+
+TEST(UninstallRoutines, LogTextsTurnBarsIntoCarriageReturnsAndFillTemplates) {
+    TTempDir dir;
+    std::string log = dir / "install.log";
+    WriteFileBytes(log,
+                   "[Strings]\r\nAppID=X\r\n1=Line one||Line two\r\n2=|||\r\n3=\r\n10=Deleting %s\r\n"
+                   "11=100%% of %s\r\n12=no argument\r\n13=%s and %s\r\n14=%d items\r\n"
+                   "[Display]\r\nDialogFont=\r\n");
+    UninstallState.LogPath = log;
+    EXPECT_EQ(MessageText(1), "Line one\rLine two");
+    EXPECT_EQ(MessageText(2), "\r|");
+    EXPECT_EQ(MessageText(3), "");
+    EXPECT_EQ(MessageText(4), "");  // no such key: the empty text
+    EXPECT_EQ(ReadLogText("Display", "DialogFont", "def"), "");  // present but empty
+    EXPECT_EQ(ReadLogTextDef("Display", "DialogFont", "MS Sans Serif,8"), "MS Sans Serif,8");
+    EXPECT_EQ(ReadLogText("Display", "Missing", "a||b"), "a\rb");
+    struct Row {
+        int n;
+        const char* expected;
+    } rows[] = {{10, "Deleting C:\\App\\a.txt"}, {11, "100% of C:\\App\\a.txt"}, {12, "no argument"},
+                {13, "%s and %s"}, {14, "%d items"}};  // templates it cannot fill stand as they are
+    for (const Row& r : rows) EXPECT_EQ(MessageFormat(r.n, "C:\\App\\a.txt"), r.expected) << r.n;
+    UninstallState.LogPath.clear();
+}

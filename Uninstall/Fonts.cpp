@@ -1,0 +1,3 @@
+#include "Uninstall.h"
+
+void RemoveFonts() { PassOverSection("RegFonts"); }

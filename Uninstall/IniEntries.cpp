@@ -1,0 +1,3 @@
+#include "Uninstall.h"
+
+void RemoveIniEntries() { PassOverSection("AddIni"); }

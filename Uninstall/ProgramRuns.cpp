@@ -1,0 +1,6 @@
+#include "Uninstall.h"
+
+bool RunProgramSection(bool beforeUninstall) {
+    PassOverSection(beforeUninstall ? "PreRunApp" : "RunApp");
+    return true;
+}

@@ -1,0 +1,6 @@
+#include "Uninstall.h"
+
+void RemoveRegistryEntries() {
+    PassOverSection("AddReg");
+    PassOverSection("CreateKeys");
+}

@@ -1,0 +1,3 @@
+#include "Uninstall.h"
+
+void RemoveSharedAssemblies() { PassOverSection("SharedAssemblies"); }
