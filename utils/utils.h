@@ -53,3 +53,26 @@ extern const int SelfDeleteRetries;  // the bound DeleteSelf uses on the NT fami
 // True on the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT), false
 // on the 9x family. Read once and kept for the whole run.
 bool IsWinNT();
+
+// -------------------------------------------------------------- EnvVars.cpp
+// Persistent environment variables: on the NT family string values under
+// "HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
+// (systemWide) or "HKCU\Environment"; on the 9x family SET lines of
+// c:\autoexec.bat, read back from the program's own environment.
+std::string ProcessEnvVar(const std::string& name);  // empty when missing or empty
+std::string ReadEnvVar(const std::string& name, bool systemWide);
+// Sets the variable, or deletes it when value is empty; false when name is
+// empty or the write failed. NT family: a REG_EXPAND_SZ value stays one.
+bool WriteEnvVar(const std::string& name, const std::string& value, bool systemWide);
+// SetBatchFileVar on c:\autoexec.bat.
+bool SetAutoexecVar(const std::string& name, const std::string& value);
+// Rewrites a batch file with its "SET name=value" line replaced, appended
+// when there is none, or removed when value is empty. False when name is
+// empty, when there is no batch file (none is made) or when the new file
+// could not take the old one's place (the old one then stays as it was). EInOutError when a file cannot be
+// read or written.
+bool SetBatchFileVar(const std::string& batchFile, const std::string& name, const std::string& value);
+// Moves newFile to target. The old target is kept under a backup name in its
+// folder until then, and put back when the move fails. True when newFile
+// took target's place.
+bool ReplaceFileKeepingOld(const std::string& newFile, const std::string& target);
