@@ -5,6 +5,7 @@
 #include "Uninstall.h"
 #include "utils.h"
 #include "zrFileUtils.h"
+#include "zrNTSecurity.h"
 #include "zrRegIni.h"
 #include "zrStrUtils.h"
 
@@ -93,6 +94,12 @@ bool MainFlow() {
     s.KeptSharedFiles.reset(new TStringList);
 
     s.AppId = ReadStringsText("AppID", "");
+    // A log that demands administrator rights is refused to anyone else,
+    // with the box shown even in silent mode.
+    if (ReadIniBool(s.LogPath, "Strings", "AdminRights", false) && !IsAdmin()) {
+        ShowErrorBox(MessageText(3));
+        return false;
+    }
 
     s.UninstallKey = Format("%s%sUninstall\\%s", {"HKCU", kRegUninstallParent, s.AppId});
     if (ReadRegString(s.UninstallKey, "DisplayName", "").empty())

@@ -96,6 +96,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // ----------------------------------------------------------- ProgramRuns.cpp
 // PreRunApp (true) or RunApp (false); false when an entry failed.
 bool RunProgramSection(bool beforeUninstall);
+bool RunProgramEntry(const std::string& value);  // the seven comma-separated fields of one entry
 
 // ------------------------------------------------------- RegistryEntries.cpp
 void RemoveRegistryEntries();  // AddReg, then CreateKeys
@@ -105,6 +106,7 @@ void RemoveIniEntries();
 
 // ----------------------------------------------------- EnvironmentEntries.cpp
 void RemoveEnvVars();
+std::string NormalizePathList(const std::string& list);  // trimmed items, no empty one, none twice
 
 // ----------------------------------------------------------- SharedFiles.cpp
 void ReleaseSharedFiles();

@@ -163,21 +163,24 @@ TEST(SilentUninstall, SharedCounterAboveOneKeepsTheUninstaller) {
 }
 
 // Sections whose processors are not built yet are counted and passed over:
-// the run still succeeds and what they name is left as it is.
+// the run still succeeds and the files they name are left as they are.
 TEST(SilentUninstall, SectionsWithoutTheirProcessorYetAreLeftAlone) {
     TProduct product;
-    TTempRegKey values;
-    TKeyHandle key;
-    ASSERT_EQ(RegCreateKeyA(values.Root(), values.SubKey().c_str(), key.Put()), ERROR_SUCCESS);
-    RegSetValueExA(key.Get(), "Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
-    std::string ini = product.Root() + "\\app.ini";
-    WriteFileBytes(ini, "[S]\r\nK=V\r\n");
-    product.WriteLog("[AddReg]\r\n" + values.Path() + "\\Kept=0,,\r\n[CreateKeys]\r\n" + values.Path() +
-                     "=\r\n[AddIni]\r\n" + ini + ",S,K=,\r\n[EnvVars]\r\nUNINSTALL_TEST_VAR=1\r\n"
-                     "[RegFonts]\r\nNone=none.ttf\r\n[RegServers]\r\n" + product.Root() + "\\none.dll=\r\n"
-                     "[SharedAssemblies]\r\n1=Assembly,Version=1.0\r\n[PreRunApp]\r\n1=none.exe\r\n[RunApp]\r\n1=none.exe\r\n");
+    std::string font = product.Root() + "\\font.ttf", server = product.Root() + "\\server.dll";
+    WriteFileBytes(font, "font");
+    WriteFileBytes(server, "server");
+    product.WriteLog("[SharedFiles]\r\n" + server + "=\r\n[RegFonts]\r\nSample Font=" + font +
+                     "\r\n[RegServers]\r\n" + server + "=\r\n");
     EXPECT_EQ(product.Run("/s"), 0u);
-    EXPECT_EQ(RegQueryValueExA(key.Get(), "Kept", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(ReadFileBytes(ini), "[S]\r\nK=V\r\n");
+    EXPECT_TRUE(FileExists(font));
+    EXPECT_TRUE(FileExists(server));
     EXPECT_FALSE(FileExists(product.LogPath()));
+}
+
+TEST(SilentUninstall, LogDemandingAdministratorRightsRunsForAnAdministrator) {
+    TProduct product;
+    WriteFileBytes(product.AppDir() + "\\file.txt", "x");
+    product.WriteLog("AdminRights=1\r\n[CopyFiles]\r\n" + product.AppDir() + "\\file.txt=\r\n");
+    EXPECT_EQ(product.Run("/s"), 0u);
+    EXPECT_FALSE(FileExists(product.AppDir() + "\\file.txt"));
 }

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "Uninstall.h"
+#include "zrNTSecurity.h"
 
 TEST(UninstallRoutines, ProgressRoundsHalfToEven) {
     struct Row {
@@ -81,4 +82,23 @@ TEST(UninstallRoutines, LogTextsTurnBarsIntoCarriageReturnsAndFillTemplates) {
                 {13, "%s and %s"}, {14, "%d items"}};  // templates it cannot fill stand as they are
     for (const Row& r : rows) EXPECT_EQ(MessageFormat(r.n, "C:\\App\\a.txt"), r.expected) << r.n;
     UninstallState.LogPath.clear();
+}
+
+TEST(AccountRights, AdministratorsSidAndMembership) {
+    LoadAdvApi();  // as at program start
+    PSID admins = WellKnownSid(35659781);
+    ASSERT_NE(admins, nullptr);
+    SID_IDENTIFIER_AUTHORITY* authority = GetSidIdentifierAuthority(admins);
+    EXPECT_EQ(authority->Value[5], 5);  // S-1-5-...
+    ASSERT_EQ(*GetSidSubAuthorityCount(admins), 2);
+    EXPECT_EQ(*GetSidSubAuthority(admins, 0), 32u);
+    EXPECT_EQ(*GetSidSubAuthority(admins, 1), 544u);
+    FreeSid(admins);
+
+    PSID world = WellKnownSid(0x0101);  // S-1-1-0: one sub-authority when bits 16-31 are 0
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(*GetSidSubAuthorityCount(world), 1);
+    FreeSid(world);
+
+    EXPECT_TRUE(IsAdmin());  // Wine runs programs as a member of the Administrators group
 }
