@@ -72,6 +72,15 @@ TProduct::TProduct(const std::string& appId, const std::string& exeName) : Id(ap
 }
 
 TProduct::~TProduct() {
+    // The uninstaller's self-deleting batch file lies in Root and may still be
+    // at work: let it finish before the scratch folder goes.
+    DWORD start = GetTickCount();
+    WIN32_FIND_DATAA data;
+    for (;;) {
+        TFindHandle batch(FindFirstFileA((Root() + "\\*.bat").c_str(), &data));
+        if (!batch || GetTickCount() - start > 15000) break;
+        Sleep(100);
+    }
     SHDeleteKeyA(HKEY_CURRENT_USER, UninstallKeyPath().c_str());
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallKeyPath().c_str());
 }
