@@ -26,6 +26,9 @@ app='C:\Program Files\Orvel Sample'
 menu="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Orvel Sample"
 desk="C:\\users\\$user\\Desktop"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvelSample'
+prodkey='HKCU\Software\Orvel\Sample'
+assockey='HKCU\Software\Classes\.orvel'
+ini_unix="$drive_c/windows/orvel-sample.ini"
 
 # The product as its installer left it.
 mkdir -p "$app_unix/bin" "$app_unix/Help" "$app_unix/Data/Cache" "$menu_unix" "$desk_unix"
@@ -67,6 +70,24 @@ $menu\\Orvel Sample.lnk=
 $menu\\Read Me.lnk=
 $desk\\Orvel Sample.lnk=
 
+[AddReg]
+$prodkey\\InstallDir=0,
+$prodkey\\Settings\\Theme=0,
+$assockey\\=1,txtfile
+$assockey\\Content Type=0,
+
+[CreateKeys]
+$prodkey\\Settings=
+$prodkey=
+HKCU\\Software\\Orvel=
+
+[AddIni]
+orvel-sample.ini,Viewer,Editor=notepad.exe
+orvel-sample.ini,Sample,Version=
+
+[EnvVars]
+ORVEL_SAMPLE_PATH=0,$app\\bin
+
 [CreateDirs]
 $app=
 $app\\bin=
@@ -75,6 +96,14 @@ $app\\Data=
 $menu=
 LOG
 sed -i 's/$/\r/' "$app_unix/install.log"
+# What the installer changed: its own keys, a file type it took over, an INI
+# entry it changed and one it added, and its folder added to a search path.
+printf '[Viewer]\r\nEditor=orvel.exe\r\n[Sample]\r\nVersion=1.0\r\n' > "$ini_unix"
+wine reg add "$prodkey" /v InstallDir /d "$app" /f >/dev/null 2>&1
+wine reg add "$prodkey\\Settings" /v Theme /d "Calm" /f >/dev/null 2>&1
+wine reg add "$assockey" /ve /d "OrvelSample.Document" /f >/dev/null 2>&1
+wine reg add "$assockey" /v "Content Type" /d "text/x-orvel" /f >/dev/null 2>&1
+wine reg add 'HKCU\Environment' /v ORVEL_SAMPLE_PATH /t REG_EXPAND_SZ /d "%SystemRoot%\\tools;$app\\bin" /f >/dev/null 2>&1
 wine reg add "$key" /v DisplayName /d "Orvel Sample" /f >/dev/null 2>&1
 wine reg add "$key" /v SilentSettings /d "$app\\setup.iss" /f >/dev/null 2>&1
 
@@ -83,12 +112,19 @@ show() {
     for dir in "$app_unix" "$menu_unix" "$desk_unix"; do
         [ -e "$dir" ] && find "$dir" | sed "s|^$drive_c|    C:|" | sort
     done
-    echo "  Uninstall key:"
-    if wine reg query "$key" >/dev/null 2>&1; then
-        wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/    /'
-    else
-        echo "    (none)"
-    fi
+    for k in "$key" "$prodkey" "$assockey"; do
+        echo "  registry $k:"
+        if wine reg query "$k" /s >/dev/null 2>&1; then
+            wine reg query "$k" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | grep -v '^HKEY' | sed 's/^/   /'
+        else
+            echo "    (no such key)"
+        fi
+    done
+    echo "  environment variable ORVEL_SAMPLE_PATH of the user:"
+    wine reg query 'HKCU\Environment' /v ORVEL_SAMPLE_PATH 2>/dev/null | tr -d '\r' | grep ORVEL | sed 's/^/   /' \
+        || echo "    (none)"
+    echo "  C:\\windows\\orvel-sample.ini:"
+    if [ -e "$ini_unix" ]; then tr -d '\r' < "$ini_unix" | sed 's/^/    /'; else echo "    (no such file)"; fi
 }
 
 echo
@@ -105,5 +141,6 @@ echo "Exit code: $code"
 for _ in $(seq 1 50); do [ -e "$app_unix/Uninstall.exe" ] || break; sleep 0.2; done
 sleep 1
 echo
-echo "After the uninstall (the user's own file on the desktop stays):"
+echo "After the uninstall (the user's own file stays, the file type and the INI entry have their old values,"
+echo "the installer's folder is out of the search path, and the product's own keys are gone):"
 show
