@@ -184,3 +184,14 @@ TEST(SilentUninstall, LogDemandingAdministratorRightsRunsForAnAdministrator) {
     EXPECT_EQ(product.Run("/s"), 0u);
     EXPECT_FALSE(FileExists(product.AppDir() + "\\file.txt"));
 }
+
+// An AppID of a lone backslash would make the product's Uninstall key the
+// Uninstall key of every product: that key is never deleted.
+TEST(SilentUninstall, AppIdThatNamesNoKeyOfItsOwnDeletesNoUninstallKey) {
+    TProduct product;
+    TProduct neighbour;
+    neighbour.RegisterUninstallKey(HKEY_CURRENT_USER);
+    WriteFileBytes(product.LogPath(), "[Strings]\r\nAppID=\\\r\n");
+    EXPECT_EQ(product.Run("/s"), 0u);
+    EXPECT_TRUE(neighbour.UninstallKeyExists(HKEY_CURRENT_USER));
+}
