@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <vector>
 
 #include "ScenarioSupport.h"
@@ -81,126 +79,6 @@ public:
     }
 private:
     std::vector<std::string> Names;
-};
-
-// A file's content (or its absence) taken aside and put back when the
-// object goes.
-class TSavedFile {
-public:
-    explicit TSavedFile(const std::string& path) : Path(path), Had(FileExists(path)), Data(ReadFileBytes(path)) {}
-    ~TSavedFile() {
-        SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(Path.c_str());
-        if (Had) WriteFileBytes(Path, Data);
-    }
-    TSavedFile(const TSavedFile&) = delete;
-    TSavedFile& operator=(const TSavedFile&) = delete;
-private:
-    std::string Path;
-    bool Had;
-    std::string Data;
-};
-
-std::string WindowsFolder() {
-    char buffer[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n < MAX_PATH ? n : 0);
-}
-
-std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = {};
-    DWORD n = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : path;
-}
-
-std::string SystemFolder() {
-    char buffer[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n < MAX_PATH ? n : 0);
-}
-
-// Waits until no program of that file name runs any more, at most timeoutMs.
-void WaitForProgramsNamed(const char* exeName, DWORD timeoutMs) {
-    TKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    DWORD start = GetTickCount();
-    for (BOOL more = snapshot && Process32First(snapshot.Get(), &entry); more;
-         more = Process32Next(snapshot.Get(), &entry)) {
-        if (lstrcmpiA(entry.szExeFile, exeName) != 0) continue;
-        TKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
-        DWORD spent = GetTickCount() - start;
-        if (process) WaitForSingleObject(process.Get(), spent < timeoutMs ? timeoutMs - spent : 0);
-    }
-}
-
-// A restart asked for with ExitWindowsEx starts "wineboot --end-session"
-// under Wine, which at once carries out the pending file operations and
-// wininit.ini, while the test still looks at them. For the life of this
-// object WinebootStandIn.exe (tests/fixtures) takes the place of
-// wineboot.exe, loaded as native through HKCU\Software\Wine\DllOverrides,
-// and only writes its command line to the file named by
-// UNINSTALL_TEST_WINEBOOT_LOG, which the uninstaller inherits. Every start
-// of wineboot in the prefix reaches it meanwhile: the program runs alone.
-class TWinebootStandIn {
-public:
-    TWinebootStandIn() {
-        std::string built = BuiltUninstaller();  // ...\Uninstall\Uninstall.exe
-        std::string buildDir = built.substr(0, built.rfind('\\', built.rfind('\\') - 1));
-        std::string standIn = ReadFileBytes(buildDir + "\\tests\\WinebootStandIn.exe");
-        if (Original.empty() || standIn.empty()) return;
-        WriteFileBytes(Path, standIn);
-        Placed = true;
-        if (RegCreateKeyA(HKEY_CURRENT_USER, kDllOverrides, Overrides.Put()) != ERROR_SUCCESS) return;
-        char value[64] = {};
-        DWORD size = sizeof value - 1;
-        HadOverride = RegQueryValueExA(Overrides.Get(), "wineboot.exe", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
-        OldOverride = value;
-        RegSetValueExA(Overrides.Get(), "wineboot.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        SetEnvironmentVariableA(kLogVariable, LogPath.c_str());
-        // The real wineboot would end the session here: the stand-in must answer.
-        RunAndWaitExit("\"" + Path + "\" --check", SystemFolder(), 30000);
-        Ready = ReadFileBytes(LogPath).find("--check") != std::string::npos;
-        DeleteFileA(LogPath.c_str());
-    }
-    ~TWinebootStandIn() {
-        SetEnvironmentVariableA(kLogVariable, nullptr);
-        DeleteFileA(LogPath.c_str());
-        if (Overrides && HadOverride)
-            RegSetValueExA(Overrides.Get(), "wineboot.exe", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(OldOverride.c_str()),
-                           static_cast<DWORD>(OldOverride.size() + 1));
-        else if (Overrides)
-            RegDeleteValueA(Overrides.Get(), "wineboot.exe");
-        if (Placed) WriteFileBytes(Path, Original);
-    }
-    TWinebootStandIn(const TWinebootStandIn&) = delete;
-    TWinebootStandIn& operator=(const TWinebootStandIn&) = delete;
-
-    // The command lines the stand-in got since the last call; waits up to
-    // waitMs for the first one, and for the stand-in to end: it runs in the
-    // uninstaller's folder, its current folder, which cannot be removed
-    // while it is there.
-    std::string TakeRequests(DWORD waitMs) {
-        for (DWORD start = GetTickCount(); !FileExists(LogPath) && GetTickCount() - start < waitMs;) Sleep(50);
-        WaitForProgramsNamed("wineboot.exe", waitMs);
-        std::string requests = ReadFileBytes(LogPath);
-        DeleteFileA(LogPath.c_str());
-        return requests;
-    }
-    bool Ready = false;
-
-private:
-    static constexpr const char* kDllOverrides = "Software\\Wine\\DllOverrides";
-    static constexpr const char* kLogVariable = "UNINSTALL_TEST_WINEBOOT_LOG";
-    std::string Path = SystemFolder() + "\\wineboot.exe";
-    std::string Original = ReadFileBytes(Path);
-    std::string LogPath = WindowsFolder() + "\\temp\\" + UniqueName("wineboot") + ".log";
-    bool Placed = false;
-    TKeyHandle Overrides;
-    bool HadOverride = false;
-    std::string OldOverride;
 };
 
 // ------------------------------------------------- broadcasts of the change
@@ -371,8 +249,8 @@ TEST(EnvVarsUninstall9x, RewritesAutoexecAndAsksForARestart) {
     TSavedFile savedAutoexec(autoexec), savedWininit(wininit), savedWininitBak(WindowsFolder() + "\\wininit.bak");
     const char exeName[] = "UninstEnv9x.exe";
     TWin9xProgram win9x(exeName);
-    TWinebootStandIn wineboot;
-    ASSERT_TRUE(wineboot.Ready) << "the stand-in wineboot did not answer";
+    TStandInWineboot wineboot;
+    ASSERT_TRUE(wineboot.Ready()) << "the stand-in wineboot did not answer";
 
     // Held: another program has autoexec.bat open, allowing its deletion:
     // DeleteFileA would leave the name taken until that program closes it.

@@ -54,19 +54,6 @@ DWORD StoredValue(bool systemWide, const std::string& name, std::string& text) {
     return type;
 }
 
-std::vector<std::string> FolderContents(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    TFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
-    if (!find) return names;
-    do {
-        std::string name = data.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find.Get(), &data));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 using TNames = std::vector<std::string>;
 
 }  // namespace
@@ -194,7 +181,7 @@ TEST(BatchFileVar, RewritesTheSetLineOfTheVariable) {
         WriteFileBytes(batch, row.Before);
         EXPECT_TRUE(SetBatchFileVar(batch, row.Variable, row.Value));
         EXPECT_EQ(ReadFileBytes(batch), row.After);
-        EXPECT_EQ(FolderContents(dir.Path()), TNames{"autoexec.bat"}) << "the new file or a backup was left";
+        EXPECT_EQ(FolderEntries(dir.Path()), TNames{"autoexec.bat"}) << "the new file or a backup was left";
     }
 }
 
@@ -203,12 +190,12 @@ TEST(BatchFileVar, NoBatchFileOrNoNameChangesNothing) {
     std::string batch = dir / "autoexec.bat";
     EXPECT_FALSE(SetBatchFileVar(batch, "A", "1"));
     EXPECT_FALSE(SetBatchFileVar(batch, "A", ""));
-    EXPECT_EQ(FolderContents(dir.Path()), TNames{});
+    EXPECT_EQ(FolderEntries(dir.Path()), TNames{});
     // An empty name would match every line that is no SET line.
     WriteFileBytes(batch, "@echo off\r\nSET =x\r\n");
     EXPECT_FALSE(SetBatchFileVar(batch, "", ""));
     EXPECT_EQ(ReadFileBytes(batch), "@echo off\r\nSET =x\r\n");
-    EXPECT_EQ(FolderContents(dir.Path()), TNames{"autoexec.bat"});
+    EXPECT_EQ(FolderEntries(dir.Path()), TNames{"autoexec.bat"});
 }
 
 // Another program holds the batch file open. Without sharing it cannot even
@@ -244,7 +231,7 @@ TEST(BatchFileVar, FileHeldOpenByAnotherProgram) {
             }
         }
         EXPECT_EQ(ReadFileBytes(batch), row.Result ? "@echo off\r\nSET A=2\r\n" : before);
-        EXPECT_EQ(FolderContents(dir.Path()), TNames{"autoexec.bat"});
+        EXPECT_EQ(FolderEntries(dir.Path()), TNames{"autoexec.bat"});
     }
 }
 
@@ -288,7 +275,7 @@ TEST(ReplaceFileKeepingOld, OldFileIsNeverLost) {
             if (row.NewFile != Missing) expected.push_back("NEWFILE.BAT");
         }
         std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(FolderContents(dir.Path()), expected) << "a backup was left";
+        EXPECT_EQ(FolderEntries(dir.Path()), expected) << "a backup was left";
     }
 }
 
@@ -298,7 +285,7 @@ TEST(AutoexecVar, RewritesTheBatchFileInTheRootOfC) {
     const std::string path = "c:\\autoexec.bat";
     const bool had = FileExists(path);
     const std::string saved = ReadFileBytes(path);
-    const std::vector<std::string> rootBefore = FolderContents("c:");
+    const std::vector<std::string> rootBefore = FolderEntries("c:");
     std::string name = UniqueName("EnvTest");
 
     DeleteFileA(path.c_str());
@@ -313,7 +300,7 @@ TEST(AutoexecVar, RewritesTheBatchFileInTheRootOfC) {
 
     DeleteFileA(path.c_str());
     if (had) WriteFileBytes(path, saved);
-    EXPECT_EQ(FolderContents("c:"), rootBefore) << "a file was left in c:\\";
+    EXPECT_EQ(FolderEntries("c:"), rootBefore) << "a file was left in c:\\";
 }
 
 // --------------------------------------------------------- semicolon lists

@@ -26,21 +26,6 @@ void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
     SetFileAttributesA(path.c_str(), attributes);
 }
 
-// Wine exports wine_get_unix_file_name from kernel32: the Unix path of a
-// Windows path, in a buffer of the process heap. Empty outside Wine.
-std::string UnixPath(const std::string& windowsPath) {
-    using TUnixName = char*(CDECL*)(const WCHAR*);
-    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
-    if (!proc) return std::string();
-    auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(proc));
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char* name = unixName(wide.c_str());
-    if (!name) return std::string();
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 // Runs a Unix program (such as /bin/ln) from this Windows program: Wine
 // starts a file that is not a Windows program as a Unix process when it is
 // named by its "\\?\unix\" path. CreateProcessA then succeeds without a
@@ -92,15 +77,6 @@ bool MakeUnixLink(const std::string& target, const std::string& link) {
     std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
     return RunUnixProgram("/bin/ln", "-s \"" + unixTarget + "\" \"" + unixLink + "\"") && WaitForPath(link, true);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
 }
 
 // ------------------------------------------------------- file names and days

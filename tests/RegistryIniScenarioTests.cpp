@@ -72,12 +72,6 @@ std::vector<std::string> SubKeyNames(HKEY root, const std::string& subKey) {
     return names;
 }
 
-std::string WindowsFolder() {
-    char buffer[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n < MAX_PATH ? n : 0);
-}
-
 // A file of the test's own in the Windows folder, deleted when the object goes.
 class TWindowsFolderFile {
 public:

@@ -7,7 +7,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -21,8 +20,6 @@ namespace {
 const DWORD EXIT_FAILED = 0xFFFFFFFF;  // the program's -1
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingValue[] = "PendingFileRenameOperations";
-const char kDllOverrides[] = "Software\\Wine\\DllOverrides";
-const char kWinebootLogVariable[] = "UNINSTALL_TEST_WINEBOOT_LOG";  // read by WinebootStandIn.exe
 const char kErrorBoxCaption[] = "Orvel Uninstaller";
 
 // One row per Windows family: the uninstaller is copied under the file name,
@@ -33,36 +30,9 @@ struct TFamily {
     bool Win9x;
 };
 
-std::string WindowsFolder() {
-    char buffer[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n < MAX_PATH ? n : 0);
-}
-
-std::string SystemFolder() {
-    char buffer[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n < MAX_PATH ? n : 0);
-}
-
-std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = {};
-    DWORD n = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : path;
-}
-
 std::string DesktopFolder() {
     char buffer[MAX_PATH] = {};
     return SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_DESKTOPDIRECTORY, FALSE) ? buffer : "";
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
-    }
-    return true;
 }
 
 void MakeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
@@ -74,73 +44,12 @@ TFileHandle HoldOpen(const std::string& path, DWORD sharing = 0) {
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
-
 bool HasLine(const std::string& text, const std::string& line) {
     std::vector<std::string> lines = SplitLines(text);
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return SameText(l, line); });
 }
 
 // ------------------------------------------------- saved state of the prefix
-
-// A registry value taken aside whole (or its absence) and put back when the
-// object goes.
-class TSavedRegValue {
-public:
-    TSavedRegValue(HKEY root, const std::string& subKey, const std::string& name) : Name(name) {
-        if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, Key.Put(),
-                            nullptr) != ERROR_SUCCESS)
-            return;
-        DWORD size = 0;
-        Had = RegQueryValueExA(Key.Get(), name.c_str(), nullptr, &Type, nullptr, &size) == ERROR_SUCCESS;
-        Data.resize(size);
-        if (Had && size > 0)
-            Had = RegQueryValueExA(Key.Get(), name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(&Data[0]),
-                                   &size) == ERROR_SUCCESS;
-    }
-    ~TSavedRegValue() {
-        if (!Key) return;
-        if (Had)
-            RegSetValueExA(Key.Get(), Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Data.data()),
-                           static_cast<DWORD>(Data.size()));
-        else
-            RegDeleteValueA(Key.Get(), Name.c_str());
-    }
-    TSavedRegValue(const TSavedRegValue&) = delete;
-    TSavedRegValue& operator=(const TSavedRegValue&) = delete;
-    HKEY Get() const { return Key.Get(); }
-private:
-    TKeyHandle Key;
-    std::string Name;
-    bool Had = false;
-    DWORD Type = REG_NONE;
-    std::string Data;
-};
-
-// A file's content (or its absence) taken aside and put back when the
-// object goes.
-class TSavedFile {
-public:
-    explicit TSavedFile(const std::string& path) : Path(path), Had(FileExists(path)), Data(ReadFileBytes(path)) {}
-    ~TSavedFile() {
-        SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(Path.c_str());
-        if (Had) WriteFileBytes(Path, Data);
-    }
-    TSavedFile(const TSavedFile&) = delete;
-    TSavedFile& operator=(const TSavedFile&) = delete;
-private:
-    std::string Path;
-    bool Had;
-    std::string Data;
-};
 
 // The pending file operations of the NT family: pairs of source and target
 // ("" for a deletion), as plain paths ("\??\" and the replace mark "!" cut).
@@ -205,63 +114,6 @@ private:
 
 // ------------------------------------------------------- restart requests
 
-// Puts WinebootStandIn.exe (tests/fixtures) in the place of Wine's
-// wineboot.exe, with the native load order from the key
-// HKCU\Software\Wine\DllOverrides: Wine takes no WINEDLLOVERRIDES from the
-// environment a Windows program hands down. ExitWindowsEx under Wine starts
-// "wineboot --end-session", which would carry out the pending operations at
-// once; the stand-in only writes its command line to the file named by
-// UNINSTALL_TEST_WINEBOOT_LOG. Everything goes back when the object goes, so
-// the real wineboot serves the simulated restart afterwards. While the
-// stand-in is in place every start of wineboot in the prefix reaches it:
-// the test program runs alone (RUN_SERIAL in tests/CMakeLists.txt).
-class TWinebootStandIn {
-public:
-    TWinebootStandIn() : Path(SystemFolder() + "\\wineboot.exe"), Original(ReadFileBytes(Path)) {
-        std::string built = BuiltUninstaller();  // ...\Uninstall\Uninstall.exe
-        std::string buildDir = built.substr(0, built.rfind('\\', built.rfind('\\') - 1));
-        std::string standIn = ReadFileBytes(buildDir + "\\tests\\WinebootStandIn.exe");
-        if (Original.empty() || standIn.empty()) return;
-        WriteFileBytes(Path, standIn);
-        Placed = true;
-        Override = std::make_unique<TSavedRegValue>(HKEY_CURRENT_USER, kDllOverrides, "wineboot.exe");
-        if (!Override->Get()) return;
-        if (RegSetValueExA(Override->Get(), "wineboot.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7) !=
-            ERROR_SUCCESS)
-            return;
-        LogPath = WindowsFolder() + "\\temp\\" + UniqueName("wineboot") + ".log";
-        SetEnvironmentVariableA(kWinebootLogVariable, LogPath.c_str());
-        // A first call shows whether the stand-in answers: the real wineboot
-        // would end this prefix's session.
-        RunAndWaitExit("\"" + Path + "\" --check", SystemFolder(), 30000);
-        Ready = ReadFileBytes(LogPath).find("--check") != std::string::npos;
-        DeleteFileA(LogPath.c_str());
-    }
-    ~TWinebootStandIn() {
-        SetEnvironmentVariableA(kWinebootLogVariable, nullptr);
-        DeleteFileA(LogPath.c_str());
-        Override.reset();
-        if (Placed) WriteFileBytes(Path, Original);
-    }
-    TWinebootStandIn(const TWinebootStandIn&) = delete;
-    TWinebootStandIn& operator=(const TWinebootStandIn&) = delete;
-
-    bool Ready = false;
-    // The command lines the stand-in was started with; waits up to waitMs
-    // for the first one.
-    std::string Requests(DWORD waitMs) const {
-        WaitUntil([&] { return !ReadFileBytes(LogPath).empty(); }, waitMs);
-        return ReadFileBytes(LogPath);
-    }
-
-private:
-    std::string Path;
-    std::string Original;
-    std::string LogPath;
-    bool Placed = false;
-    std::unique_ptr<TSavedRegValue> Override;
-};
-
 // The simulated restart: the real wineboot carries out the pending file
 // operations and the [Rename] section of wininit.ini.
 DWORD SimulateRestart() {
@@ -309,21 +161,6 @@ DWORD RunAnsweringErrorBox(const std::string& commandLine, const std::string& cu
 bool HasDisplay() { return GetEnvironmentVariableA("DISPLAY", nullptr, 0) > 0; }
 
 // ------------------------------------------------------------------ links
-
-// Wine exports wine_get_unix_file_name from kernel32: the Unix path of a
-// Windows path, in a buffer of the process heap.
-std::string UnixPath(const std::string& windowsPath) {
-    using TUnixName = char*(CDECL*)(const WCHAR*);
-    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
-    if (!proc) return std::string();
-    auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(proc));
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char* name = unixName(wide.c_str());
-    if (!name) return std::string();
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
 
 // Runs a Unix shell command from this Windows program and waits until it
 // has run. Wine starts a file that is no Windows program as a Unix process
@@ -408,11 +245,11 @@ TEST_F(RestartTest, FileInUseAndTheUninstallerGoAtTheRestart) {
         {
             TFileHandle held = HoldOpen(inUse);
             ASSERT_TRUE(held.Valid());
-            TWinebootStandIn wineboot;
-            ASSERT_TRUE(wineboot.Ready) << "the stand-in wineboot did not answer";
+            TStandInWineboot wineboot;
+            ASSERT_TRUE(wineboot.Ready()) << "the stand-in wineboot did not answer";
 
             EXPECT_EQ(product.Run("/s"), 0u);
-            std::string requests = wineboot.Requests(10000);
+            std::string requests = wineboot.TakeRequests(10000);
             // ExitWindowsEx(EWX_REBOOT) without EWX_FORCE: Wine passes
             // "--shutdown" only when no restart is asked for, "--kill" for force.
             EXPECT_NE(requests.find("--end-session"), std::string::npos) << requests;
@@ -468,10 +305,10 @@ TEST_F(RestartTest, UnwritableWininitEndsTheRunWithMinusOne) {
         {
             TFileHandle heldFile = HoldOpen(inUse), heldWininit = HoldOpen(WininitPath, row.Sharing);
             ASSERT_TRUE(heldFile.Valid() && heldWininit.Valid());
-            TWinebootStandIn wineboot;
-            ASSERT_TRUE(wineboot.Ready) << "the stand-in wineboot did not answer";
+            TStandInWineboot wineboot;
+            ASSERT_TRUE(wineboot.Ready()) << "the stand-in wineboot did not answer";
             code = RunAnsweringErrorBox("\"" + product.Exe() + "\" /s", product.Root(), boxText);
-            EXPECT_EQ(wineboot.Requests(1000), "") << "a restart was asked for";
+            EXPECT_EQ(wineboot.TakeRequests(1000), "") << "a restart was asked for";
         }
         EXPECT_EQ(code, EXIT_FAILED);
         if (HasDisplay()) {

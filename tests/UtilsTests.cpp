@@ -4,7 +4,6 @@
 // once); run the program under Xvfb to include them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -29,28 +28,6 @@ std::string TestProgramFolder() {
     return self.substr(0, self.rfind('\\'));
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    TFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
-    if (!find) return names;
-    do {
-        std::string name = data.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find.Get(), &data));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Starts a program without a console of ours: whatever it starts in turn
 // (the batch files under test) then cannot print into the test's output or
 // hold its pipe open.
@@ -65,24 +42,6 @@ TKernelHandle StartDetached(const std::string& commandLine, const std::string& f
     TKernelHandle thread(process.hThread);
     return TKernelHandle(process.hProcess);
 }
-
-// Sets an environment variable of this process (inherited by the programs
-// it starts) for the life of the object.
-class TScopedEnv {
-public:
-    TScopedEnv(const std::string& name, const std::string& value) : Name(name) {
-        char old[4096];
-        DWORD length = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-        HadOld = length > 0 && length < sizeof old;
-        if (HadOld) Old.assign(old, length);
-        SetEnvironmentVariableA(name.c_str(), value.c_str());
-    }
-    ~TScopedEnv() { SetEnvironmentVariableA(Name.c_str(), HadOld ? Old.c_str() : nullptr); }
-private:
-    std::string Name;
-    std::string Old;
-    bool HadOld;
-};
 
 // A copy of the probe program (tests/fixtures/SysActionsProbe.cpp) under a
 // name of its own, seen as a 9x program when win9x is set.
@@ -489,68 +448,12 @@ TEST(DeleteSelf, RemovesTheProgramItsFolderAndTheBatchFile) {
 
 // ---------------------------------------------------------------- restart
 
-// Puts WinebootStandIn.exe in the place of Wine's wineboot.exe and gives it
-// the native load order, and gives the original back afterwards. The native
-// order must come from HKCU\Software\Wine\DllOverrides: Wine takes no
-// WINEDLLOVERRIDES from the environment block a Windows program hands down,
-// nor a per-program AppDefaults override for the program's own file. With its
-// usual (builtin) order Wine runs its own wineboot whatever file lies there.
-class TStandInWineboot {
-public:
-    TStandInWineboot() {
-        char system[MAX_PATH] = {};
-        GetSystemDirectoryA(system, sizeof system);
-        Path = std::string(system) + "\\wineboot.exe";
-        Original = ReadFileBytes(Path);
-        std::string standIn = ReadFileBytes(TestProgramFolder() + "\\WinebootStandIn.exe");
-        if (Original.empty() || standIn.empty()) return;
-        WriteFileBytes(Path, standIn);
-        Placed = true;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                            Overrides.Put(), nullptr) != ERROR_SUCCESS)
-            return;
-        char old[64] = {};
-        DWORD size = sizeof old - 1;
-        HadOld = RegQueryValueExA(Overrides.Get(), "wineboot.exe", nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                                  &size) == ERROR_SUCCESS;
-        Old = old;
-        Native = RegSetValueExA(Overrides.Get(), "wineboot.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"),
-                                7) == ERROR_SUCCESS;
-    }
-    ~TStandInWineboot() {
-        if (Native) {
-            if (HadOld)
-                RegSetValueExA(Overrides.Get(), "wineboot.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(Old.c_str()),
-                               static_cast<DWORD>(Old.size() + 1));
-            else
-                RegDeleteValueA(Overrides.Get(), "wineboot.exe");
-        }
-        if (Placed) WriteFileBytes(Path, Original);
-    }
-    bool Placed = false;
-    bool Native = false;
-    std::string Path;
-private:
-    static constexpr const char* kOverrides = "Software\\Wine\\DllOverrides";
-    std::string Original;
-    TKeyHandle Overrides;
-    bool HadOld = false;
-    std::string Old;
-};
-
 TEST(ExitWindowsWithPrivilege, EnablesTheShutdownPrivilegeOnlyWhereNeeded) {
+    // The stand-in must answer before any ExitWindowsEx is asked for: the
+    // real wineboot would end this prefix's session.
     TStandInWineboot wineboot;
-    ASSERT_TRUE(wineboot.Placed && wineboot.Native);
+    ASSERT_TRUE(wineboot.Ready()) << "the stand-in wineboot did not run";
     TTempDir dir;
-
-    // Make sure the stand-in answers before any ExitWindowsEx is asked for:
-    // the real wineboot would end this prefix's session.
-    {
-        std::string log = dir / "check.log";
-        TScopedEnv logName("UNINSTALL_TEST_WINEBOOT_LOG", log);
-        ASSERT_EQ(0u, RunAndWaitExit("\"" + wineboot.Path + "\" --check", dir.Path()));
-        ASSERT_NE(std::string::npos, ReadFileBytes(log).find("--check")) << "the stand-in wineboot did not run";
-    }
 
     // Bit 0: the routine's result; bit 1: privilege enabled before; bit 2:
     // enabled after. Wine's ExitWindowsEx passes "--shutdown" to wineboot
@@ -577,16 +480,14 @@ TEST(ExitWindowsWithPrivilege, EnablesTheShutdownPrivilegeOnlyWhereNeeded) {
         std::unique_ptr<TWin9xProgram> family;
         std::string exe = CopyProbe(dir.Path(), c.Win9x, family);
         ASSERT_FALSE(exe.empty());
-        std::string log = dir / UniqueName("wineboot") + ".log";
-        TScopedEnv logName("UNINSTALL_TEST_WINEBOOT_LOG", log);
 
         DWORD code = RunAndWaitExit("\"" + exe + "\" " + c.Args, dir.Path());
         ASSERT_NE(static_cast<DWORD>(STILL_ACTIVE), code);
         EXPECT_EQ(1u, code & 1) << "ExitWindowsEx refused";
         EXPECT_EQ(0u, code & 2) << "the privilege was enabled from the start";
         EXPECT_EQ(c.PrivilegeEnabled, (code & 4) != 0);
-        ASSERT_TRUE(WaitUntil([&] { return !ReadFileBytes(log).empty(); }, 10000));
-        std::string request = ReadFileBytes(log);
+        std::string request = wineboot.TakeRequests(10000);
+        ASSERT_FALSE(request.empty()) << "the stand-in wineboot was not started";
         EXPECT_EQ(!c.Reboot, request.find("--shutdown") != std::string::npos) << request;
         EXPECT_EQ(c.Force, request.find("--kill") != std::string::npos) << request;
     }

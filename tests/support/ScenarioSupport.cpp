@@ -1,6 +1,7 @@
 #include "ScenarioSupport.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <stdexcept>
 
@@ -9,6 +10,8 @@
 namespace {
 
 const char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kDllOverrides[] = "Software\\Wine\\DllOverrides";
+const char kWinebootLogVariable[] = "UNINSTALL_TEST_WINEBOOT_LOG";  // read by WinebootStandIn.exe
 
 // Argument 0 of our own command line: under Wine without drive Z: it holds
 // the "\\?\unix\..." form, which CopyFileA understands (GetModuleFileNameA
@@ -17,6 +20,21 @@ std::string OwnProgramPath() {
     std::string line = GetCommandLineA();
     if (!line.empty() && line[0] == '"') return line.substr(1, line.find('"', 1) - 1);
     return line.substr(0, line.find(' '));
+}
+
+// Waits until no program of that file name runs any more, at most timeoutMs.
+void WaitForProgramsNamed(const char* exeName, DWORD timeoutMs) {
+    TKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD start = GetTickCount();
+    for (BOOL more = snapshot && Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exeName) != 0) continue;
+        TKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        DWORD spent = GetTickCount() - start;
+        if (process) WaitForSingleObject(process.Get(), spent < timeoutMs ? timeoutMs - spent : 0);
+    }
 }
 
 }  // namespace
@@ -64,6 +82,40 @@ TWin9xProgram::TWin9xProgram(const std::string& exeName) : Key("Software\\Wine\\
 }
 
 TWin9xProgram::~TWin9xProgram() { SHDeleteKeyA(HKEY_CURRENT_USER, Key.c_str()); }
+
+TStandInWineboot::TStandInWineboot() : Path(SystemFolder() + "\\wineboot.exe"), Original(ReadFileBytes(Path)) {
+    std::string self = OwnProgramPath();
+    std::string standIn = ReadFileBytes(self.substr(0, self.rfind('\\')) + "\\WinebootStandIn.exe");
+    if (Original.empty() || standIn.empty()) return;
+    WriteFileBytes(Path, standIn);
+    Placed = true;
+    Override = std::make_unique<TSavedRegValue>(HKEY_CURRENT_USER, kDllOverrides, "wineboot.exe");
+    if (!Override->Get()) return;
+    if (RegSetValueExA(Override->Get(), "wineboot.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7) !=
+        ERROR_SUCCESS)
+        return;
+    LogPath = WindowsFolder() + "\\temp\\" + UniqueName("wineboot") + ".log";
+    SetEnvironmentVariableA(kWinebootLogVariable, LogPath.c_str());
+    DWORD code = RunAndWaitExit("\"" + Path + "\" --check", SystemFolder(), 30000);
+    Answered = code == 0 && ReadFileBytes(LogPath).find("--check") != std::string::npos;
+    DeleteFileA(LogPath.c_str());
+}
+
+TStandInWineboot::~TStandInWineboot() {
+    SetEnvironmentVariableA(kWinebootLogVariable, nullptr);
+    if (!LogPath.empty()) DeleteFileA(LogPath.c_str());
+    Override.reset();
+    if (Placed) WriteFileBytes(Path, Original);
+}
+
+std::string TStandInWineboot::TakeRequests(DWORD waitMs) {
+    if (LogPath.empty()) return std::string();
+    WaitUntil([&] { return !ReadFileBytes(LogPath).empty(); }, waitMs);
+    WaitForProgramsNamed("wineboot.exe", waitMs);
+    std::string requests = ReadFileBytes(LogPath);
+    DeleteFileA(LogPath.c_str());
+    return requests;
+}
 
 TProduct::TProduct(const std::string& appId, const std::string& exeName) : Id(appId), ExeName(exeName) {
     CreateDirectoryA(AppDir().c_str(), nullptr);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "TestSupport.h"
@@ -29,6 +30,47 @@ public:
     TWin9xProgram& operator=(const TWin9xProgram&) = delete;
 private:
     std::string Key;
+};
+
+// Puts WinebootStandIn.exe (tests/fixtures, built beside the test programs)
+// in the place of Wine's wineboot.exe for the life of the object, with the
+// native load order from HKCU\Software\Wine\DllOverrides: Wine takes no
+// WINEDLLOVERRIDES from the environment block a Windows program hands down,
+// nor a per-program AppDefaults override for the program's own file, and
+// with its usual (builtin) order runs its own wineboot whatever file lies
+// there. ExitWindowsEx under Wine starts "wineboot --end-session", which
+// would end the prefix's session and carry out the pending file operations
+// and wininit.ini at once; the stand-in only writes its command line to the
+// file named by UNINSTALL_TEST_WINEBOOT_LOG, set in this program's
+// environment meanwhile and inherited by the programs it starts. The file,
+// the override and the variable go back when the object goes, so the real
+// wineboot serves a simulated restart afterwards. Every start of wineboot in
+// the prefix reaches the stand-in meanwhile: a test program that uses it
+// runs alone (RUN_SERIAL in tests/CMakeLists.txt).
+class TStandInWineboot {
+public:
+    TStandInWineboot();
+    ~TStandInWineboot();
+    TStandInWineboot(const TStandInWineboot&) = delete;
+    TStandInWineboot& operator=(const TStandInWineboot&) = delete;
+
+    // In place and answered a first call ("--check") with exit code 0: only
+    // then may a test ask for a restart, which the real wineboot would carry
+    // out on this prefix.
+    bool Ready() const { return Answered; }
+    // The command lines the stand-in got since the last call; waits up to
+    // waitMs for the first one, and for the stand-in to end: it runs in the
+    // current folder of the program that started it, which cannot be removed
+    // while it is there.
+    std::string TakeRequests(DWORD waitMs);
+
+private:
+    std::string Path;
+    std::string Original;
+    std::string LogPath;
+    bool Placed = false;
+    bool Answered = false;
+    std::unique_ptr<TSavedRegValue> Override;
 };
 
 // A product staged below a scratch folder: Root\App holds the uninstaller.

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -88,4 +89,96 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     DWORD attr = GetFileAttributesA(path.c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    TFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find) return names;
+    do {
+        std::string name = data.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(find.Get(), &data));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string WindowsFolder() {
+    char buffer[MAX_PATH] = {};
+    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, n < MAX_PATH ? n : 0);
+}
+
+std::string SystemFolder() {
+    char buffer[MAX_PATH] = {};
+    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, n < MAX_PATH ? n : 0);
+}
+
+std::string ShortPath(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    DWORD n = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : path;
+}
+
+// The result of wine_get_unix_file_name lies in a buffer of the process heap.
+std::string UnixPath(const std::string& windowsPath) {
+    using TUnixName = char*(CDECL*)(const WCHAR*);
+    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
+    if (!proc) return std::string();
+    auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(proc));
+    std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* name = unixName(wide.c_str());
+    if (!name) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+TSavedFile::TSavedFile(const std::string& path) : Path(path), Had(FileExists(path)), Data(ReadFileBytes(path)) {}
+
+TSavedFile::~TSavedFile() {
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(Path.c_str());
+    if (Had) WriteFileBytes(Path, Data);
+}
+
+TSavedRegValue::TSavedRegValue(HKEY root, const std::string& subKey, const std::string& name) : Name(name) {
+    if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, Key.Put(),
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD size = 0;
+    Had = RegQueryValueExA(Key.Get(), name.c_str(), nullptr, &Type, nullptr, &size) == ERROR_SUCCESS;
+    Data.resize(size);
+    if (Had && size > 0)
+        Had = RegQueryValueExA(Key.Get(), name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(&Data[0]), &size) ==
+              ERROR_SUCCESS;
+}
+
+TSavedRegValue::~TSavedRegValue() {
+    if (!Key) return;
+    if (Had)
+        RegSetValueExA(Key.Get(), Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Data.data()),
+                       static_cast<DWORD>(Data.size()));
+    else
+        RegDeleteValueA(Key.Get(), Name.c_str());
 }
