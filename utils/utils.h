@@ -49,6 +49,23 @@ void WriteSelfDeleteBatch(const std::string& path, const std::string& exe, const
                           bool removeFolder, int retries);
 extern const int SelfDeleteRetries;  // the bound DeleteSelf uses on the NT family
 
+// ----------------------------------------------------------- ComServers.cpp
+// Whether the file could be opened for reading; isPE: it is a PE image.
+bool ProbePEFile(const std::string& fileName, bool& isPE);
+// Whether the file could be loaded as a library; hasExport: it exports
+// DllRegisterServer.
+bool HasRegisterServer(const std::string& fileName, bool& hasExport);
+// Calls DllUnregisterServer; for an ".exe" without it (or whose call fails),
+// starts the program hidden as "path" /UNREGSERVER, not awaited. True when
+// the call succeeded or the program was started.
+bool UnregisterServer(const std::string& fileName);
+// Unregisters the type library held in the file.
+bool UnregisterTypeLibrary(const std::string& fileName);
+// The COM server of a PE image that exports DllRegisterServer or is an
+// ".exe", then the type library held in any file. True when either was
+// unregistered; false at once when the server could not be.
+bool UnregisterFile(const std::string& fileName);
+
 // ------------------------------------------------------------- Platform.cpp
 // True on the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT), false
 // on the 9x family. Read once and kept for the whole run.
