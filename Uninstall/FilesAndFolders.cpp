@@ -141,7 +141,7 @@ void RemoveFiles() {
     LoadSection("CopyFiles");
     for (int i = 0; i < lines.Count(); ++i) {
         std::string key = EntryKey(lines[i]);
-        if (s.KeptSharedFiles->IndexOfName(key) < 0) {
+        if (!IsSharedFileKept(key)) {
             DeleteFilesByMask(key);
             if (SameText(ExtractFileExt(key), ".hlp")) {
                 // A help file leaves its index files beside it.

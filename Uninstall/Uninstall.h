@@ -75,9 +75,6 @@ void ShowStatus(const std::string& text);
 void StepProgress();
 void NextStage();
 int ProgressPosition(int done, int total);  // percent, a half rounded to even
-// A section whose undo processor is not built yet: its entries are counted
-// and each advances the progress; nothing is touched.
-void PassOverSection(const std::string& name);
 
 // ------------------------------------------------------- FilesAndFolders.cpp
 void DeleteFilesByMask(const std::string& mask);
@@ -110,6 +107,8 @@ std::string NormalizePathList(const std::string& list);  // trimmed items, no em
 
 // ----------------------------------------------------------- SharedFiles.cpp
 void ReleaseSharedFiles();
+int AskDeleteShared(const std::string& fileName);  // 6, 7, 9 or 10; 10 at once when Silent
+bool IsSharedFileKept(const std::string& path);  // a KeptSharedFiles line names it (text before the last "=")
 
 // ------------------------------------------------------ SharedAssemblies.cpp
 void RemoveSharedAssemblies();
@@ -129,3 +128,7 @@ HWND CreateMainWindow();
 int RunWizard();
 int ShowPage(const std::string& name);
 void ClosePreviousPage();
+
+// ---------------------------------------------------------- PageDressing.cpp
+// Caption, title, subtitle and control texts from [Dialog.<name>] of the log.
+void LoadDialogTexts(HWND dialog, const std::string& name);

@@ -76,11 +76,6 @@ DWORD WINAPI WorkerThreadProc(LPVOID) { return UninstallWorker(); }
 
 }  // namespace
 
-void PassOverSection(const std::string& name) {
-    LoadSection(name);
-    for (int i = 0; i < UninstallState.SectionLines->Count(); ++i) StepProgress();
-}
-
 int ProgressPosition(int done, int total) {
     // done / total * 100 rounded to the nearest integer, a half to the even
     // neighbour, computed exactly: 1 of 8 gives 12, 3 of 8 gives 38.

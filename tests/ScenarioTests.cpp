@@ -162,21 +162,6 @@ TEST(SilentUninstall, SharedCounterAboveOneKeepsTheUninstaller) {
     EXPECT_TRUE(WaitUntilGone(name));
 }
 
-// Sections whose processors are not built yet are counted and passed over:
-// the run still succeeds and the files they name are left as they are.
-TEST(SilentUninstall, SectionsWithoutTheirProcessorYetAreLeftAlone) {
-    TProduct product;
-    std::string font = product.Root() + "\\font.ttf", server = product.Root() + "\\server.dll";
-    WriteFileBytes(font, "font");
-    WriteFileBytes(server, "server");
-    product.WriteLog("[SharedFiles]\r\n" + server + "=\r\n[RegFonts]\r\nSample Font=" + font +
-                     "\r\n[RegServers]\r\n" + server + "=\r\n");
-    EXPECT_EQ(product.Run("/s"), 0u);
-    EXPECT_TRUE(FileExists(font));
-    EXPECT_TRUE(FileExists(server));
-    EXPECT_FALSE(FileExists(product.LogPath()));
-}
-
 TEST(SilentUninstall, LogDemandingAdministratorRightsRunsForAnAdministrator) {
     TProduct product;
     WriteFileBytes(product.AppDir() + "\\file.txt", "x");
