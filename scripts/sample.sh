@@ -7,7 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/packages.sh"
 build=$root/build/x86_64
 cmake --no-warn-unused-cli -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" >/dev/null
-cmake --build "$build" --target Uninstall -j "$(nproc)" >/dev/null
+# The sample's COM server is the test suite's recording server DLL.
+cmake --build "$build" --target Uninstall ComServerProbe -j "$(nproc)" >/dev/null
 
 export WINEPREFIX=$root/build/wineprefix-sample
 echo "Making the sample's Wine prefix ($WINEPREFIX)..."
@@ -29,9 +30,25 @@ key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvelSample'
 prodkey='HKCU\Software\Orvel\Sample'
 assockey='HKCU\Software\Classes\.orvel'
 ini_unix="$drive_c/windows/orvel-sample.ini"
+common_unix="$drive_c/Program Files/Common Files/Orvel"
+common='C:\Program Files\Common Files\Orvel'
+fontfile_unix="$drive_c/windows/Fonts/OrvelSampleSans.ttf"
+fontfile='C:\windows\Fonts\OrvelSampleSans.ttf'
+shared='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs'
+fontkey='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
+com_record_unix="$drive_c/windows/temp/orvel-com-server.log"
+export UNINSTALL_TEST_LAUNCH_LOG='C:\windows\temp\orvel-com-server.log'
 
 # The product as its installer left it.
-mkdir -p "$app_unix/bin" "$app_unix/Help" "$app_unix/Data/Cache" "$menu_unix" "$desk_unix"
+mkdir -p "$app_unix/bin" "$app_unix/Help" "$app_unix/Data/Cache" "$menu_unix" "$desk_unix" "$common_unix" \
+    "$(dirname "$fontfile_unix")" "$(dirname "$com_record_unix")"
+# Shared files: one also used by another product (counter 2), one used by
+# this product alone (counter 1); a font; a COM server.
+echo "shared by two products" > "$common_unix/orvelcore.dll"
+echo "shared by this product only" > "$common_unix/orvelzip.dll"
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fontfile_unix"
+cp "$build/tests/ComServerProbe.dll" "$app_unix/bin/OrvelSampleCom.dll"
+: > "$com_record_unix"
 echo "program" > "$app_unix/bin/sample.exe"
 echo "library" > "$app_unix/bin/sample.dll"
 echo "help" > "$app_unix/Help/Sample.hlp"
@@ -53,7 +70,20 @@ AppID=OrvelSample
 10=Deleting %s
 15=Removing folder %s
 
+[SharedFiles]
+$common\\orvelcore.dll=
+$common\\orvelzip.dll=
+
+[RegFonts]
+Orvel Sample Sans (TrueType)=$fontfile
+
+[RegServers]
+$app\\bin\\OrvelSampleCom.dll=
+
 [CopyFiles]
+$common\\orvelcore.dll=1
+$common\\orvelzip.dll=1
+$app\\bin\\OrvelSampleCom.dll=1
 $app\\bin\\sample.exe=1
 $app\\bin\\sample.dll=1
 $app\\Help\\Sample.hlp=1
@@ -104,12 +134,16 @@ wine reg add "$prodkey\\Settings" /v Theme /d "Calm" /f >/dev/null 2>&1
 wine reg add "$assockey" /ve /d "OrvelSample.Document" /f >/dev/null 2>&1
 wine reg add "$assockey" /v "Content Type" /d "text/x-orvel" /f >/dev/null 2>&1
 wine reg add 'HKCU\Environment' /v ORVEL_SAMPLE_PATH /t REG_EXPAND_SZ /d "%SystemRoot%\\tools;$app\\bin" /f >/dev/null 2>&1
+wine reg add "$shared" /v "$common\\orvelcore.dll" /t REG_DWORD /d 2 /f >/dev/null 2>&1
+wine reg add "$shared" /v "$common\\orvelzip.dll" /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add "$fontkey" /v "Orvel Sample Sans (TrueType)" /d "$fontfile" /f >/dev/null 2>&1
+wine regsvr32 /s "$app\\bin\\OrvelSampleCom.dll" >/dev/null 2>&1 || true
 wine reg add "$key" /v DisplayName /d "Orvel Sample" /f >/dev/null 2>&1
 wine reg add "$key" /v SilentSettings /d "$app\\setup.iss" /f >/dev/null 2>&1
 
 show() {
     echo "  files:"
-    for dir in "$app_unix" "$menu_unix" "$desk_unix"; do
+    for dir in "$app_unix" "$menu_unix" "$desk_unix" "$common_unix" "$fontfile_unix"; do
         [ -e "$dir" ] && find "$dir" | sed "s|^$drive_c|    C:|" | sort
     done
     for k in "$key" "$prodkey" "$assockey"; do
@@ -123,6 +157,16 @@ show() {
     echo "  environment variable ORVEL_SAMPLE_PATH of the user:"
     wine reg query 'HKCU\Environment' /v ORVEL_SAMPLE_PATH 2>/dev/null | tr -d '\r' | grep ORVEL | sed 's/^/   /' \
         || echo "    (none)"
+    echo "  shared-file counters:"
+    for f in orvelcore.dll orvelzip.dll; do
+        wine reg query "$shared" /v "$common\\$f" 2>/dev/null | tr -d '\r' | grep -i "$f" | sed 's/^/   /' \
+            || echo "    $common\\$f: (no counter)"
+    done
+    echo "  font registration:"
+    wine reg query "$fontkey" /v "Orvel Sample Sans (TrueType)" 2>/dev/null | tr -d '\r' | grep Orvel \
+        | sed 's/^/   /' || echo "    (none)"
+    echo "  calls the COM server recorded:"
+    if [ -s "$com_record_unix" ]; then tr -d '\r' < "$com_record_unix" | sed 's/^/    /'; else echo "    (none)"; fi
     echo "  C:\\windows\\orvel-sample.ini:"
     if [ -e "$ini_unix" ]; then tr -d '\r' < "$ini_unix" | sed 's/^/    /'; else echo "    (no such file)"; fi
 }
@@ -141,6 +185,7 @@ echo "Exit code: $code"
 for _ in $(seq 1 50); do [ -e "$app_unix/Uninstall.exe" ] || break; sleep 0.2; done
 sleep 1
 echo
-echo "After the uninstall (the user's own file stays, the file type and the INI entry have their old values,"
-echo "the installer's folder is out of the search path, and the product's own keys are gone):"
+echo "After the uninstall: the user's own file stays; the file type and the INI entry have their old values;"
+echo "the installer's folder is out of the search path; the product's keys and font are gone; the COM server was"
+echo "unregistered before its file went; the shared file another product still counts stays with its counter lowered:"
 show
