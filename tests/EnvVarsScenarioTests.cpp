@@ -81,72 +81,6 @@ private:
     std::vector<std::string> Names;
 };
 
-// ------------------------------------------------- broadcasts of the change
-
-// A hidden top-level window of this program that counts the
-// WM_SETTINGCHANGE messages about "Environment" it receives. A broadcast
-// reaches hidden top-level windows too, but only while their thread
-// dispatches messages: RunPumping does so until the program has ended.
-class TSettingChangeCounter {
-public:
-    TSettingChangeCounter() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kClassName;
-        RegisterClassA(&windowClass);
-        Window.Reset(CreateWindowExA(0, kClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr));
-        Count = 0;
-    }
-    bool Ready() const { return Window.Valid(); }
-    static int Count;
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_SETTINGCHANGE && lParam != 0 &&
-            lstrcmpA(reinterpret_cast<const char*>(lParam), "Environment") == 0)
-            ++Count;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    static constexpr const char* kClassName = "EnvVarsScenarioCounter";
-    TWindowHandle Window;
-};
-int TSettingChangeCounter::Count = 0;
-
-// Runs a program to its end, dispatching this thread's messages meanwhile;
-// STILL_ACTIVE when it did not end in time (it is then killed).
-DWORD RunPumping(const std::string& commandLine, const std::string& currentDir, DWORD timeoutMs = 120000) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, currentDir.c_str(),
-                        &si, &pi))
-        return STILL_ACTIVE;
-    TKernelHandle process(pi.hProcess), thread(pi.hThread);
-    HANDLE handles[] = {process.Get()};
-    for (DWORD start = GetTickCount();;) {
-        DWORD waited = MsgWaitForMultipleObjects(1, handles, FALSE, 100, QS_ALLINPUT);
-        if (waited == WAIT_OBJECT_0) break;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(process.Get(), 1);
-            return STILL_ACTIVE;
-        }
-    }
-    // Messages sent just before the end are still waiting.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------- NT family
@@ -204,7 +138,7 @@ TEST(EnvVarsUninstall, TakesBackTheAddedPartsInTheScopeOfEachEntry) {
 // The running programs learn of the change once per run, after the last
 // entry, and not at all when the section is empty or missing.
 TEST(EnvVarsUninstall, BroadcastsTheChangeOnceAfterTheSection) {
-    TSettingChangeCounter counter;
+    TBroadcastCounter counter(WM_SETTINGCHANGE, "Environment");
     if (!counter.Ready()) GTEST_SKIP() << "no top-level window can be made here (no display)";
     struct TRow {
         const char* Name;
@@ -228,9 +162,9 @@ TEST(EnvVarsUninstall, BroadcastsTheChangeOnceAfterTheSection) {
         TProduct product;
         product.RegisterUninstallKey(HKEY_CURRENT_USER);
         product.WriteLog(section);
-        TSettingChangeCounter::Count = 0;
-        EXPECT_EQ(RunPumping("\"" + product.Exe() + "\" /s", product.Root()), 0u);
-        EXPECT_EQ(TSettingChangeCounter::Count, row.Broadcasts);
+        counter.Reset();
+        EXPECT_EQ(RunAndWaitExit("\"" + product.Exe() + "\" /s", product.Root()), 0u);
+        EXPECT_EQ(counter.Count(), row.Broadcasts);
     }
 }
 

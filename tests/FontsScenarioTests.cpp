@@ -138,62 +138,6 @@ bool HasLine(const std::string& text, const std::string& line) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return SameText(l, line); });
 }
 
-// ------------------------------------------------- broadcasts of the change
-
-// A hidden top-level window of this program that counts the WM_FONTCHANGE
-// messages it receives while RunPumping dispatches its thread's messages.
-class TFontChangeCounter {
-public:
-    TFontChangeCounter() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kClassName;
-        RegisterClassA(&windowClass);
-        Window.Reset(CreateWindowExA(0, kClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr));
-        Count = 0;
-    }
-    bool Ready() const { return Window.Valid(); }
-    static int Count;
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_FONTCHANGE) ++Count;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    static constexpr const char* kClassName = "FontsScenarioCounter";
-    TWindowHandle Window;
-};
-int TFontChangeCounter::Count = 0;
-
-// Runs a program to its end, dispatching this thread's messages meanwhile;
-// STILL_ACTIVE when it did not end in time (it is then killed).
-DWORD RunPumping(const std::string& commandLine, const std::string& currentDir, DWORD timeoutMs = 120000) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, currentDir.c_str(),
-                        &si, &pi))
-        return STILL_ACTIVE;
-    TKernelHandle process(pi.hProcess), thread(pi.hThread);
-    HANDLE handles[] = {process.Get()};
-    MSG msg;
-    for (DWORD start = GetTickCount();;) {
-        if (MsgWaitForMultipleObjects(1, handles, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) break;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(process.Get(), 1);
-            return STILL_ACTIVE;
-        }
-    }
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
-
 }  // namespace
 
 // ------------------------------------------------------- the real program
@@ -306,7 +250,7 @@ TEST(FontsUninstallRestart, FontFileInUseGoesAtTheRestart) {
 // was already gone; an empty section sends nothing. Needs a top-level
 // window, so a display (tests/CMakeLists.txt runs it under xvfb-run).
 TEST(FontsUninstall, BroadcastsOneFontChangePerRemovedFont) {
-    TFontChangeCounter counter;
+    TBroadcastCounter counter(WM_FONTCHANGE);
     if (!counter.Ready()) GTEST_SKIP() << "no top-level window can be made here (no display)";
     struct TRow {
         const char* Name;
@@ -334,9 +278,9 @@ TEST(FontsUninstall, BroadcastsOneFontChangePerRemovedFont) {
         }
         product.RegisterUninstallKey(HKEY_CURRENT_USER);
         product.WriteLog(section);
-        TFontChangeCounter::Count = 0;
-        EXPECT_EQ(RunPumping("\"" + product.Exe() + "\" /s", product.Root()), 0u);
-        EXPECT_EQ(TFontChangeCounter::Count, row.Fonts);
+        counter.Reset();
+        EXPECT_EQ(RunAndWaitExit("\"" + product.Exe() + "\" /s", product.Root()), 0u);
+        EXPECT_EQ(counter.Count(), row.Fonts);
     }
 }
 

@@ -46,6 +46,24 @@ std::string BuiltUninstaller() {
     return buildDir + "\\Uninstall\\Uninstall.exe";
 }
 
+namespace {
+
+void DispatchWaiting() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+LRESULT CALLBACK CounterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* counter = reinterpret_cast<TBroadcastCounter*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (counter) counter->Notice(message, lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 DWORD RunAndWaitExit(const std::string& commandLine, const std::string& currentDir, DWORD timeoutMs) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -57,13 +75,39 @@ DWORD RunAndWaitExit(const std::string& commandLine, const std::string& currentD
                         currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi))
         throw std::runtime_error("cannot start " + commandLine);
     TKernelHandle process(pi.hProcess), thread(pi.hThread);
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.Get(), 1);
-        return STILL_ACTIVE;
+    HANDLE handles[] = {process.Get()};
+    // This thread's messages are dispatched while it waits, so a test's
+    // hidden windows receive what the program broadcasts.
+    for (DWORD start = GetTickCount();;) {
+        if (MsgWaitForMultipleObjects(1, handles, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+        DispatchWaiting();
+        if (GetTickCount() - start > timeoutMs) {
+            TerminateProcess(process.Get(), 1);
+            return STILL_ACTIVE;
+        }
     }
+    DispatchWaiting();  // messages sent just before the end are still waiting
+    DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process.Get(), &code);
     return code;
+}
+
+TBroadcastCounter::TBroadcastCounter(UINT message, const char* about) : Message(message), About(about) {
+    const char kClassName[] = "UninstallTestsBroadcastCounter";
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = CounterWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassA(&windowClass);
+    Window.Reset(CreateWindowExA(0, kClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr));
+    if (Window) SetWindowLongPtrA(Window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void TBroadcastCounter::Notice(UINT message, LPARAM lParam) {
+    if (message != Message) return;
+    if (About && (lParam == 0 || lstrcmpA(reinterpret_cast<const char*>(lParam), About) != 0)) return;
+    ++Seen;
 }
 
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {

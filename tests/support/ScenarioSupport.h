@@ -8,14 +8,37 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "zrRtl.h"
 
 // Path of the built Uninstall.exe beside this test program's build folder.
 std::string BuiltUninstaller();
 
 // Exit code of a program run to its end (bounded wait); STILL_ACTIVE when it
-// did not end in time (it is then killed). exeAndArgs is a whole command line.
+// did not end in time (it is then killed). This thread's messages are
+// dispatched meanwhile.
 DWORD RunAndWaitExit(const std::string& commandLine, const std::string& currentDir = std::string(),
                      DWORD timeoutMs = 120000);
+
+// A hidden top-level window that counts the broadcasts of one message it
+// receives while RunAndWaitExit waits; with about, only those whose lParam
+// names that text (WM_SETTINGCHANGE "Environment"). Windows exist only on a
+// display: Ready() tells.
+class TBroadcastCounter {
+public:
+    explicit TBroadcastCounter(UINT message, const char* about = nullptr);
+    TBroadcastCounter(const TBroadcastCounter&) = delete;
+    TBroadcastCounter& operator=(const TBroadcastCounter&) = delete;
+    bool Ready() const { return Window.Valid(); }
+    int Count() const { return Seen; }
+    void Reset() { Seen = 0; }
+    void Notice(UINT message, LPARAM lParam);
+
+private:
+    UINT Message;
+    const char* About;
+    int Seen = 0;
+    TWindowHandle Window;
+};
 
 // Waits until the file is gone; false when it is still there after timeoutMs.
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs = 30000);
