@@ -15,11 +15,6 @@ namespace {
 const DWORD ATTR_ANY = 0;                  // becomes "every attribute"
 const DWORD ATTR_FOLDER_OR_VOLUME = 24;    // folders and volume labels
 
-std::string FolderPart(const std::string& path) {
-    size_t pos = path.find_last_of("\\:");
-    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
-
 bool HasWildcards(const std::string& path) {
     size_t name = path.find_last_of("\\:");
     return path.find_first_of("*?", name == std::string::npos ? 0 : name + 1) != std::string::npos;
@@ -121,7 +116,7 @@ bool IsProtectedFolder(const std::string& folder) {
 
 void DeleteFilesByMask(const std::string& mask) {
     // A wildcard in a system or shell folder would sweep up what is not ours.
-    if (HasWildcards(mask) && IsProtectedFolder(FolderPart(mask))) return;
+    if (HasWildcards(mask) && IsProtectedFolder(ExtractFilePath(mask))) return;
     TSearchRecEx rec;
     TFindScope scope(rec);
     for (DWORD found = FindFirstEx(mask, ATTR_ANY, ATTR_FOLDER_OR_VOLUME, rec); found == 0; found = FindNextEx(rec))

@@ -31,19 +31,6 @@ struct TMainFlowCleanup {
     }
 };
 
-std::string FolderOf(const std::string& path) {
-    size_t pos = path.find_last_of("\\:");
-    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
-
-std::string FullPathName(const std::string& path) {
-    char buffer[MAX_PATH];
-    char* filePart = nullptr;
-    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, &filePart);
-    if (n == 0 || n >= MAX_PATH) return path;
-    return std::string(buffer, n);
-}
-
 }  // namespace
 
 bool FlagFromText(const std::string& text) { return !text.empty() && text[0] == '1'; }
@@ -72,7 +59,7 @@ bool MainFlow() {
     InitCommonControls();
     MessageBoxFlags = MB_SETFOREGROUND;
     AppTitle = "Orvel Uninstaller";
-    s.ExeDir = FolderOf(ModulePath());
+    s.ExeDir = ExtractFilePath(ModulePath());
     s.RebootNeeded = false;
     s.RemoveDataFiles = true;
     SetCurrentDirectoryA(s.ExeDir.c_str());

@@ -13,13 +13,6 @@ namespace {
 using TServerEntry = HRESULT(STDAPICALLTYPE*)();
 using TUnRegisterTypeLib = HRESULT(STDAPICALLTYPE*)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
-// GetProcAddress gives a generic function pointer; the export has the
-// signature T.
-template <typename T>
-T ProcAddress(HMODULE module, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 struct TComRelease {
     void operator()(IUnknown* object) const { object->Release(); }
 };

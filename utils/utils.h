@@ -11,7 +11,13 @@ std::string ModulePath();        // full path of the running program
 std::string WindowsDirectory();  // GetWindowsDirectoryA, no trailing zero
 // LoadLibraryExA with critical-error boxes off and the FPU control word kept.
 HMODULE LoadLibraryQuiet(const std::string& path, bool alteredSearchPath);
-int StrToIntOrZero(const std::string& text);  // decimal or "$" hex; 0 when not a number
+int StrToIntOrZero(const std::string& text);
+// An export looked up with GetProcAddress, as the function type T it has;
+// nullptr when the module lacks it.
+template <typename T>
+T ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}  // decimal or "$" hex; 0 when not a number
 
 // ---------------------------------------------------------- MessagePump.cpp
 // Dispatches every message waiting in this thread's queue, then sleeps 1 ms.

@@ -23,18 +23,6 @@ bool IsFile(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// GetFullPathNameA; the path unchanged when the call fails.
-std::string FullPathName(const std::string& path) {
-    DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::string full(needed, '\0');
-    char* namePart = nullptr;
-    DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], &namePart);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
-    return full;
-}
-
 // A drive root ("C:", "C:\", "\") or a share root ("\\server\share"). "C:"
 // alone would be read by GetFullPathNameA as the current folder of drive C,
 // but "C:" + "\*.*" lists the root, so the folder is taken with its backslash.

@@ -76,14 +76,24 @@ std::string ShortPathName(const std::string& path) {
 }
 
 long long FileSizeByName(const std::string& fileName) {
-    DWORD needed = GetFullPathNameA(fileName.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return -1;
-    std::string fullName(needed, '\0');
-    DWORD length = GetFullPathNameA(fileName.c_str(), needed, &fullName[0], nullptr);
-    if (length == 0 || length >= needed) return -1;
-    fullName.resize(length);
     WIN32_FIND_DATAA data;
-    TFindHandle find(FindFirstFileA(fullName.c_str(), &data));
+    TFindHandle find(FindFirstFileA(FullPathName(fileName).c_str(), &data));
     if (!find) return -1;
     return data.nFileSizeLow;
+}
+
+std::string FullPathName(const std::string& path) {
+    DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::string full(needed, '\0');
+    char* namePart = nullptr;
+    DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], &namePart);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    size_t pos = path.find_last_of("\\:");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }

@@ -28,6 +28,8 @@ bool DirExists(const std::string& path);
 void ForceFolders(const std::string& path);  // creates the folder and its missing parents
 std::string ShortPathName(const std::string& path);
 long long FileSizeByName(const std::string& fileName);  // low 32 bits, -1 when missing
+std::string FullPathName(const std::string& path);     // GetFullPathNameA; path itself on failure
+std::string ExtractFilePath(const std::string& path);  // up to and including the last "\" or ":"
 
 // ------------------------------------------------------------- FileOps.cpp
 // A file name (without folder) that names neither a file nor a folder in

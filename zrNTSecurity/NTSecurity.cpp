@@ -34,13 +34,6 @@ TAdvApi& AdvApi() {
     return api;
 }
 
-template <typename T>
-void Resolve(HMODULE module, const char* name, T& entry) {
-    // GetProcAddress gives a generic function pointer; each entry point has
-    // the signature declared above.
-    entry = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 std::string ResourceText(UINT id, const char* fallback) {
     char buffer[256];
     int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
@@ -63,11 +56,12 @@ void LoadAdvApi() {
     api.Module.Reset(LoadLibraryA("advapi32.dll"));
     if (!api.Module) return;
     HMODULE module = api.Module.Get();
-    Resolve(module, "AllocateAndInitializeSid", api.AllocateAndInitializeSid);
-    Resolve(module, "EqualSid", api.EqualSid);
-    Resolve(module, "OpenProcessToken", api.OpenProcessToken);
-    Resolve(module, "GetTokenInformation", api.GetTokenInformation);
-    Resolve(module, "FreeSid", api.FreeSid);
+    api.AllocateAndInitializeSid =
+        ProcAddress<decltype(api.AllocateAndInitializeSid)>(module, "AllocateAndInitializeSid");
+    api.EqualSid = ProcAddress<decltype(api.EqualSid)>(module, "EqualSid");
+    api.OpenProcessToken = ProcAddress<decltype(api.OpenProcessToken)>(module, "OpenProcessToken");
+    api.GetTokenInformation = ProcAddress<decltype(api.GetTokenInformation)>(module, "GetTokenInformation");
+    api.FreeSid = ProcAddress<decltype(api.FreeSid)>(module, "FreeSid");
 }
 
 PSID AllocateSid(const SID_IDENTIFIER_AUTHORITY& authority, BYTE count, const DWORD sub[8]) {
